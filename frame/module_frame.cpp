@@ -1,0 +1,40 @@
+#include "module_frame.h"
+
+namespace lyrframe {
+
+void declare_attribute(t_class* c, const AttrDecl& d) {
+    t_object* attr = d.array_size > 0
+                         ? attr_offset_array_new(d.name, gensym(d.type), d.array_size, 0, nullptr, nullptr, 0, d.offset)
+                         : attr_offset_new(d.name, gensym(d.type), 0, nullptr, nullptr, d.offset);
+    class_addattr(c, attr);
+    if (d.label) class_attr_addattr_format(c, d.name, "label", gensym("symbol"), 0, "s", gensym(d.label));
+    if (d.style) class_attr_addattr_parse(c, d.name, "style", gensym("symbol"), 0, d.style);
+    if (d.enumvals) class_attr_addattr_parse(c, d.name, "enumvals", gensym("atom"), 0, d.enumvals);
+    if (d.order) class_attr_addattr_parse(c, d.name, "order", gensym("long"), 0, d.order);
+    if (d.default_text) {
+        auto* type = static_cast<t_symbol*>(object_method(class_attr_get(c, gensym(d.name)), gensym("gettype")));
+        class_attr_addattr_parse(c, d.name, "default", type, 0, d.default_text);
+    }
+    if (d.save) class_attr_addattr_parse(c, d.name, "save", gensym("long"), 1, "1");
+    if (d.setter) {
+        t_object* a = class_attr_get(c, gensym(d.name));
+        object_method(a, gensym("setmethod"), gensym("get"), nullptr);
+        object_method(a, gensym("setmethod"), gensym("set"), d.setter);
+    }
+    if (d.clip_min || d.clip_max) attr_addfilter_clip(attr, d.min, d.max, d.clip_min, d.clip_max);
+}
+
+void post_banner(const char* class_name) {
+    // The class name may not contain a formatting directive; pass it as an argument.
+    post("%s : by the lyr authors", class_name);
+    post("lyr : analysis and data objects");
+}
+
+void assist_text(long kind, long index, char* text, std::span<const char* const> inlets,
+                 std::span<const char* const> outlets) {
+    std::span<const char* const> texts = kind == ASSIST_INLET ? inlets : outlets;
+    if (index < 0 || static_cast<size_t>(index) >= texts.size()) return;
+    std::sprintf(text, "%s", texts[static_cast<size_t>(index)]);
+}
+
+}  // namespace lyrframe

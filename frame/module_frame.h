@@ -1,0 +1,46 @@
+// Shared pieces of every module: attribute declaration, assist texts and the
+// credit banner, each following the one pattern all classes use.
+#pragma once
+
+#include <span>
+
+#include "host_api.h"
+
+namespace lyrframe {
+
+using namespace hostapi;
+
+// One attribute of a class, as its object declares it. Texts left null are not
+// declared; clips apply only where their flag is set.
+struct AttrDecl {
+    const char* name;
+    const char* type;         // "long" or "float32"
+    long offset;              // position of the field in the instance record
+    long array_size = 0;      // 0 for a single value, else the maximum element count
+    const char* label = nullptr;
+    const char* style = nullptr;     // "onoff" or "enumindex"
+    const char* enumvals = nullptr;
+    const char* order = nullptr;     // display order as a number text
+    const char* default_text = nullptr;
+    bool save = true;
+    bool clip_min = false;
+    double min = 0.0;
+    bool clip_max = false;
+    double max = 0.0;
+    method setter = nullptr;  // custom "set" accessor; the host's getter stays
+};
+
+// Creates the attribute, adds it to the class and declares its properties in
+// the fixed order: label, style, enumvals, order, default, save; then the
+// custom setter and the clip filter.
+void declare_attribute(t_class* c, const AttrDecl& decl);
+
+// The two console lines every class posts when its module defines it.
+void post_banner(const char* class_name);
+
+// Copies the fixed text for (kind, index) into the host's buffer; an index
+// without a text leaves the buffer untouched.
+void assist_text(long kind, long index, char* text, std::span<const char* const> inlets,
+                 std::span<const char* const> outlets);
+
+}  // namespace lyrframe
