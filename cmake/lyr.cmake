@@ -12,7 +12,7 @@ function(lyr_object)
   cmake_parse_arguments(O "" "STEM;CLASS" "CORE;BINDING;LIBS;TESTS;PYTESTS" ${ARGN})
   set(core lyr_core_${O_STEM})
   add_library(${core} STATIC ${O_CORE})
-  target_include_directories(${core} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${core} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/frame/core)
   target_link_libraries(${core} PUBLIC ${O_LIBS})
   set_target_properties(${core} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 

@@ -38,3 +38,23 @@ void assist_text(long kind, long index, char* text, std::span<const char* const>
 }
 
 }  // namespace lyrframe
+
+namespace lyrframe {
+
+lyrcore::Allocator host_allocator() {
+    lyrcore::Allocator a;
+    a.allocate = [](std::size_t bytes) -> void* {
+        if (bytes > static_cast<std::size_t>(0x7fffffff)) return nullptr;  // beyond what the host allocator takes
+        return sysmem_newptr(static_cast<long>(bytes));
+    };
+    a.release = [](void* block) { sysmem_freeptr(block); };
+    return a;
+}
+
+lyrcore::Reporter host_reporter() {
+    lyrcore::Reporter r;
+    r.line = [](void*, const char* text) { post("%s", text); };
+    return r;
+}
+
+}  // namespace lyrframe

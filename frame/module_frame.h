@@ -44,3 +44,14 @@ void assist_text(long kind, long index, char* text, std::span<const char* const>
                  std::span<const char* const> outlets);
 
 }  // namespace lyrframe
+
+#include "core_support.h"
+
+namespace lyrframe {
+
+// The host's allocator (sysmem_newptr / sysmem_freeptr) for a core.
+lyrcore::Allocator host_allocator();
+// A reporter that posts each line to the host console.
+lyrcore::Reporter host_reporter();
+
+}  // namespace lyrframe
