@@ -154,6 +154,7 @@ Host::Host() {
     s.dsp_on = false;
     s.vectors_run = 0;
     s.fail_after = -1;
+    s.fail_object_alloc = false;
     s.allocations = 0;
 }
 
@@ -466,6 +467,7 @@ void Host::set_listener(Listener fn, void* context) {
 }
 
 void Host::fail_allocations_after(long after) { state().fail_after = after; }
+void Host::fail_next_object_alloc() { state().fail_object_alloc = true; }
 long Host::allocation_count() const { return state().allocations; }
 
 // Describing a class: its bindings, its inlets and outlets with their assist

@@ -103,6 +103,8 @@ public:
     // Test control of the host allocator: the next `after` sysmem_newptr calls
     // succeed, later ones give null; -1 (the default) never fails.
     void fail_allocations_after(long after);
+    // The next object_alloc gives null, as when the host is out of memory.
+    void fail_next_object_alloc();
     // Number of sysmem_newptr calls so far.
     long allocation_count() const;
 

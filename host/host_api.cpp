@@ -7,6 +7,7 @@
 #include <limits>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "host_state.h"
 
@@ -136,7 +137,7 @@ void class_dspinit(t_class* c) { c->dsp = true; }
 // Instances.
 
 void* object_alloc(t_class* c) {
-    if (!c) return nullptr;
+    if (!c || std::exchange(state().fail_object_alloc, false)) return nullptr;
     void* x = std::calloc(1, static_cast<size_t>(c->size));
     if (!x) return nullptr;
     auto* o = static_cast<t_object*>(x);

@@ -171,6 +171,7 @@ struct HostState {
 
     long allocations = 0;
     long fail_after = -1;
+    bool fail_object_alloc = false;
     int depth = 0;  // message nesting, to stop feedback loops
     std::string loading;  // module being loaded
 

@@ -187,6 +187,13 @@ TEST_F(HostTest, AllocationFailureIsUnderTestControl) {
     hostapi::sysmem_freeptr(b);
 }
 
+TEST_F(HostTest, AConstructorGivingNullCreatesNothing) {
+    host.fail_next_object_alloc();
+    EXPECT_FALSE(host.create("q", "lyr.probe~"));
+    EXPECT_THROW(host.send("q", 0, "1"), lyrhost::HostError);
+    EXPECT_TRUE(host.create("q", "lyr.probe~"));
+}
+
 TEST_F(HostTest, FreeingLeavesNoClockOrConnectionBehind) {
     host.create("a", "lyr.probe~");
     host.connect("p", 3, "a", 0);
