@@ -18,17 +18,21 @@ constexpr double kSmallestWeight = static_cast<double>(0.00001f);
 // the last place at most.
 template <int P, bool Weighted>
 double power_sum(const double* x, const double* r, const double* w) {
-    double acc[4] = {0.0, 0.0, 0.0, 0.0};
     auto term = [&](int k) {
         double d = std::fabs(x[k] - r[k]);
         double t = P == 1 ? d : d * d;
         return Weighted ? t * w[k] : t;
     };
+    double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
     int k = 0;
-    for (; k + 4 <= kLength; k += 4)
-        for (int l = 0; l < 4; ++l) acc[l] += term(k + l);
-    for (; k < kLength; ++k) acc[0] += term(k);
-    return (acc[0] + acc[1]) + (acc[2] + acc[3]);
+    for (; k + 4 <= kLength; k += 4) {
+        a0 += term(k);
+        a1 += term(k + 1);
+        a2 += term(k + 2);
+        a3 += term(k + 3);
+    }
+    for (; k < kLength; ++k) a0 += term(k);
+    return (a0 + a1) + (a2 + a3);
 }
 
 }  // namespace

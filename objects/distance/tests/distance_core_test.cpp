@@ -77,7 +77,7 @@ int count_equal(const std::vector<double>& v, int from, int to, double value) {
     return n;
 }
 
-TEST(Resample, IndexIsTruncatedIntegerQuotient) {
+TEST(DistanceResample, IndexIsTruncatedIntegerQuotient) {
     struct Case {
         std::size_t i, n, expected;
     };
@@ -87,7 +87,7 @@ TEST(Resample, IndexIsTruncatedIntegerQuotient) {
         EXPECT_EQ(lyrdistance::resample_index(c.i, c.n), c.expected) << "i=" << c.i << " n=" << c.n;
 }
 
-TEST(Mode, OrderIsModePlusOneAndNeverBelowOne) {
+TEST(DistanceMode, OrderIsModePlusOneAndNeverBelowOne) {
     struct Case {
         int32_t mode, order;
     };
@@ -383,7 +383,7 @@ TEST(DistanceCoreLifetime, DestructionGivesEverythingBack) {
 }
 
 // The quick sums for p = 1 and 2 against a plain loop over pow, term by term.
-TEST(ReferenceDistance, QuickPathsAgreeWithThePowLoop) {
+TEST(DistanceReference, QuickPathsAgreeWithThePowLoop) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> value(-50.0, 50.0), weight(0.001, 5.0);
     std::vector<double> x(kLength), r(kLength), w(kLength);
