@@ -136,14 +136,15 @@ bool results_agree() {
     return ok;
 }
 
-// Console output as usual, keeping the time per iteration of each case.
+// Console output as usual, keeping the CPU time per iteration of each case
+// (steadier than wall time on a shared machine).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> times;
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedCPUTime();
     }
 };
 
