@@ -1,5 +1,7 @@
 #include "module_frame.h"
 
+#include <string_view>
+
 namespace lyrframe {
 
 void declare_attribute(t_class* c, const AttrDecl& d) {
@@ -7,21 +9,31 @@ void declare_attribute(t_class* c, const AttrDecl& d) {
                          ? attr_offset_array_new(d.name, gensym(d.type), d.array_size, 0, nullptr, nullptr, 0, d.offset)
                          : attr_offset_new(d.name, gensym(d.type), 0, nullptr, nullptr, d.offset);
     class_addattr(c, attr);
-    if (d.label) class_attr_addattr_format(c, d.name, "label", gensym("symbol"), 0, "s", gensym(d.label));
-    if (d.style) class_attr_addattr_parse(c, d.name, "style", gensym("symbol"), 0, d.style);
-    if (d.enumvals) class_attr_addattr_parse(c, d.name, "enumvals", gensym("atom"), 0, d.enumvals);
-    if (d.order) class_attr_addattr_parse(c, d.name, "order", gensym("long"), 0, d.order);
-    if (d.default_text) {
-        auto* type = static_cast<t_symbol*>(object_method(class_attr_get(c, gensym(d.name)), gensym("gettype")));
-        class_attr_addattr_parse(c, d.name, "default", type, 0, d.default_text);
+    for (std::string_view rest = d.sequence; !rest.empty();) {
+        const size_t space = rest.find(' ');
+        const std::string_view step = rest.substr(0, space);
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        if (step == "label" && d.label) {
+            class_attr_addattr_format(c, d.name, "label", gensym("symbol"), 0, "s", gensym(d.label));
+        } else if (step == "style" && d.style) {
+            class_attr_addattr_parse(c, d.name, "style", gensym("symbol"), 0, d.style);
+        } else if (step == "enumvals" && d.enumvals) {
+            class_attr_addattr_parse(c, d.name, "enumvals", gensym("atom"), 0, d.enumvals);
+        } else if (step == "order" && d.order) {
+            class_attr_addattr_parse(c, d.name, "order", gensym("long"), 0, d.order);
+        } else if (step == "default" && d.default_text) {
+            auto* type = static_cast<t_symbol*>(object_method(class_attr_get(c, gensym(d.name)), gensym("gettype")));
+            class_attr_addattr_parse(c, d.name, "default", type, 0, d.default_text);
+        } else if (step == "save" && d.save) {
+            class_attr_addattr_parse(c, d.name, "save", gensym("long"), 1, "1");
+        } else if (step == "setter" && d.setter) {
+            t_object* a = class_attr_get(c, gensym(d.name));
+            object_method(a, gensym("setmethod"), gensym("get"), nullptr);
+            object_method(a, gensym("setmethod"), gensym("set"), d.setter);
+        } else if (step == "clip" && (d.clip_min || d.clip_max)) {
+            attr_addfilter_clip(attr, d.min, d.max, d.clip_min, d.clip_max);
+        }
     }
-    if (d.save) class_attr_addattr_parse(c, d.name, "save", gensym("long"), 1, "1");
-    if (d.setter) {
-        t_object* a = class_attr_get(c, gensym(d.name));
-        object_method(a, gensym("setmethod"), gensym("get"), nullptr);
-        object_method(a, gensym("setmethod"), gensym("set"), d.setter);
-    }
-    if (d.clip_min || d.clip_max) attr_addfilter_clip(attr, d.min, d.max, d.clip_min, d.clip_max);
 }
 
 void post_banner(const char* class_name) {

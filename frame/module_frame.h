@@ -28,11 +28,13 @@ struct AttrDecl {
     bool clip_max = false;
     double max = 0.0;
     method setter = nullptr;  // custom "set" accessor; the host's getter stays
+    // The order of the declaration calls after creation, as words: label, style,
+    // enumvals, order, default, save, setter, clip. Steps without a value are skipped.
+    const char* sequence = "label style enumvals order default save setter clip";
 };
 
-// Creates the attribute, adds it to the class and declares its properties in
-// the fixed order: label, style, enumvals, order, default, save; then the
-// custom setter and the clip filter.
+// Creates the attribute, adds it to the class, then declares its properties,
+// custom setter and clip filter in the order `sequence` gives.
 void declare_attribute(t_class* c, const AttrDecl& decl);
 
 // The two console lines every class posts when its module defines it.

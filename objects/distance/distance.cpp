@@ -148,6 +148,7 @@ LYR_EXPORT int main(void) {
     useweights.style = "onoff";
     useweights.order = "1";
     useweights.default_text = "0";
+    useweights.sequence = "style label save default order";
     lyrframe::declare_attribute(c, useweights);
 
     lyrframe::AttrDecl mode{"mode", "long", offsetof(t_distance, mode)};
@@ -156,6 +157,7 @@ LYR_EXPORT int main(void) {
     mode.enumvals = "Manhattan \"Euclidean\" Minkowsky";
     mode.default_text = "1";
     mode.setter = (method)distance_mode_set;
+    mode.sequence = "label style enumvals default setter save";
     lyrframe::declare_attribute(c, mode);
 
     lyrframe::post_banner("lyr.distance");

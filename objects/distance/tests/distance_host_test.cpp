@@ -67,8 +67,8 @@ TEST(DistanceClass, SetUpAsTheHostSeesIt) {
         "outlet 1 list \"(int, list or float) Closest values\"\n",
         "outlet 2 list \"(list) Distances\"\n",
         "attribute \"useweights\" long",
-        "  label symbol flags 0 \"Use Weights\"\n  style symbol flags 0 \"onoff\"\n  order long flags 0 \"1\"\n"
-        "  default long flags 0 \"0\"\n  save long flags 1 \"1\"\nattribute \"mode\" long",
+        "  style symbol flags 0 \"onoff\"\n  label symbol flags 0 \"Use Weights\"\n  save long flags 1 \"1\"\n"
+        "  default long flags 0 \"0\"\n  order long flags 0 \"1\"\nattribute \"mode\" long",
         "  label symbol flags 0 \"Mode\"\n  style symbol flags 0 \"enumindex\"\n"
         "  enumvals atom flags 0 \"Manhattan \"Euclidean\" Minkowsky\"\n  default long flags 0 \"1\"\n"
         "  save long flags 1 \"1\"\n  setter custom\n",
