@@ -4,25 +4,11 @@
 #include <optional>
 
 #include "module_frame.h"
-#include "spectrum_core.h"
+#include "spectrum_record.h"
 
 using namespace hostapi;
 
 namespace {
-
-struct t_spectrum {
-    t_pxobject ob;
-    void* outlet;
-    void* clock;
-    float domain[2];         // attribute "domain": low and high edge in Hz
-    t_atom_long resize;      // attribute "resize"
-    t_atom_long logamp;      // attribute "logamp"
-    t_atom_long logfreq;     // attribute "logfreq"
-    t_atom_long interval;    // attribute "interval", milliseconds
-    t_atom_long smooth;      // attribute "smooth"
-    t_atom* list_atoms;      // list_capacity atoms: the list being sent
-    lyrspectrum::Spectrum core;  // sizes, bins, frames, warp and smoothing buffers
-};
 
 t_class* spectrum_class = nullptr;
 
@@ -35,8 +21,17 @@ void* spectrum_new(t_symbol*, short argc, t_atom* argv) {
     auto* x = static_cast<t_spectrum*>(object_alloc(spectrum_class));
     if (!x) return nullptr;
     new (&x->core) lyrspectrum::Spectrum{};
-    const int32_t window_size = argc > 0 && atom_gettype(&argv[0]) == A_LONG ? atom_getlong(&argv[0]) : 0;
-    const int32_t overlap = argc > 1 && atom_gettype(&argv[1]) == A_LONG ? atom_getlong(&argv[1]) : 0;
+    // Creation arguments stand before the first attribute name: in
+    // "@interval 500" the 500 belongs to the attribute, not to the overlap.
+    short positional = 0;
+    while (positional < argc && !(atom_gettype(&argv[positional]) == A_SYM &&
+                                  atom_getsym(&argv[positional])->s_name[0] == '@'))
+        ++positional;
+    auto integer_argument = [&](short i) -> int32_t {
+        return i < positional && atom_gettype(&argv[i]) == A_LONG ? atom_getlong(&argv[i]) : 0;
+    };
+    const int32_t window_size = integer_argument(0);
+    const int32_t overlap = integer_argument(1);
     lyrspectrum::Spectrum& core = x->core;
     if (lyrspectrum::spectrum_open(core, window_size, overlap, static_cast<int32_t>(sys_getsr()),
                                    lyrframe::host_allocator(), lyrframe::host_reporter())) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace spectrum_test {
@@ -61,7 +62,8 @@ public:
 
     void process(const float* samples, int32_t n, int32_t logamp) {
         for (int32_t t = 0; t < n; ++t) {
-            for (ReferenceFrame& f : frames_) {
+            for (int32_t i = 0; i < static_cast<int32_t>(frames_.size()); ++i) {
+                ReferenceFrame& f = frames_[i];
                 const int32_t p = f.position;
                 f.input[p] = samples[t];
                 if (low_ <= p && p < high_) {
@@ -81,6 +83,7 @@ public:
                     const int32_t count = high_ > low_ ? high_ - low_ : 0;
                     f.completed.assign(f.magnitudes.begin(), f.magnitudes.begin() + count);
                     ++f.completions;
+                    if (on_complete) on_complete(i, f.completed);
                 }
                 f.position = p + 1;
                 if (f.position == window_size_) {
@@ -93,6 +96,9 @@ public:
     }
 
     const std::vector<ReferenceFrame>& frames() const { return frames_; }
+
+    // Called with the frame index and the list at each completion after the second transform.
+    std::function<void(int32_t, const std::vector<float>&)> on_complete;
 
 private:
     int32_t window_size_;
