@@ -171,12 +171,14 @@ LYR_EXPORT int main(void) {
     size.min = 1;
     size.clip_max = true;
     size.max = kCapacity;
+    size.sequence = "default label clip save order";
     lyrframe::declare_attribute(c, size);
 
     lyrframe::AttrDecl mode{"mode", "long", offsetof(t_rlg, mode)};
     mode.label = "Mode";
     mode.style = "enumindex";
     mode.enumvals = "Integer \"Float";
+    mode.sequence = "label style enumvals save";
     lyrframe::declare_attribute(c, mode);
 
     lyrframe::post_banner("lyr.rlg");

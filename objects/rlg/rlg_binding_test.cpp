@@ -117,9 +117,9 @@ TEST_F(RlgBinding, DescribedAsDeclared) {
     for (const char* line : {"inlet 0 \"Bang \"", "inlet 1 \"(int, float, list) Minimum\"",
                              "inlet 2 \"(int, float, list) Maximum\"", "outlet 0 list \"Random (list)\"",
                              "method \"seed\" any",
-                             "attribute \"size\" long offset", "  label symbol flags 0 \"List Size\"",
-                             "  order long flags 0 \"1\"\n  default long flags 0 \"10\"\n  save long flags 1 \"1\"\n"
-                             "  clip min 1 max 256\nattribute \"mode\" long offset",
+                             "  default long flags 0 \"10\"\n  label symbol flags 0 \"List Size\"\n"
+                             "  save long flags 1 \"1\"\n  order long flags 0 \"1\"\n  clip min 1 max 256\n"
+                             "attribute \"mode\" long offset",
                              "  label symbol flags 0 \"Mode\"\n  style symbol flags 0 \"enumindex\"\n"
                              "  enumvals atom flags 0 \"Integer \"Float\"\n  save long flags 1 \"1\""}) {
         EXPECT_NE(d.find(line), std::string::npos) << line << "\n" << d;
