@@ -3,16 +3,12 @@
 #include <new>
 
 #include "centroid_core.h"
+#include "centroid_record.h"
 #include "module_frame.h"
 
 using namespace hostapi;
 
 namespace {
-
-struct t_centroid {
-    t_pxobject ob;
-    lyrcentroid::Centroid core;  // sample rate, sizes, frames, sums, centroid, logamp
-};
 
 t_class* centroid_class = nullptr;
 
@@ -25,8 +21,14 @@ void* centroid_new(t_symbol*, short argc, t_atom* argv) {
     new (&x->core) lyrcentroid::Centroid{};
     // Attribute arguments first: the arguments below never touch "logamp".
     attr_args_process(x, argc, argv);
-    const int64_t window_size = argc > 0 && atom_gettype(&argv[0]) == A_LONG ? atom_getlong(&argv[0]) : 0;
-    const int64_t overlap = argc > 1 && atom_gettype(&argv[1]) == A_LONG ? atom_getlong(&argv[1]) : -1;
+    // Creation arguments stand before the first attribute name: in
+    // "@logamp 1" the 1 is the attribute's value, not an overlap.
+    short positional = 0;
+    while (positional < argc &&
+           !(atom_gettype(&argv[positional]) == A_SYM && atom_getsym(&argv[positional])->s_name[0] == '@'))
+        ++positional;
+    const int64_t window_size = positional > 0 && atom_gettype(&argv[0]) == A_LONG ? atom_getlong(&argv[0]) : 0;
+    const int64_t overlap = positional > 1 && atom_gettype(&argv[1]) == A_LONG ? atom_getlong(&argv[1]) : -1;
     lyrcentroid::setup(x->core, window_size, overlap, lyrframe::host_allocator(), lyrframe::host_reporter());
     z_dsp_setup(&x->ob, 1);
     outlet_new(x, "signal");
@@ -37,6 +39,7 @@ void centroid_free(t_centroid* x) {
     z_dsp_free(&x->ob);
     lyrcentroid::release(x->core);
     x->core.~Centroid();
+    notify_free(&x->ob.z_ob);
 }
 
 t_int* centroid_perform(t_int* w) {

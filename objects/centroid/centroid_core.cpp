@@ -49,51 +49,136 @@ float pass_centroid(float moment_sum, float weight_sum, int32_t logamp, float sa
     return static_cast<float>(logamp == 1 ? rate / 2 - hz : hz);
 }
 
-// Adds bins [from, last] of a spectrum to a pass's sums (bin 0 is left out),
-// in bin order, each sum kept in single precision as the pass goes.
+// The bins one frame takes during a run of samples: [first, last] of its
+// spectrum as it stands at the end of the run, summed into its pass.
+struct BinRun {
+    const fftw_complex* spectrum;
+    int32_t first;
+    int32_t last;
+    float moment;
+    float weight;
+};
+
 template <bool Decibels>
-void sum_bins(const fftw_complex* spectrum, int32_t from, int32_t last, double scale, float& moment, float& weight) {
-    for (int32_t b = std::max(from, 1); b <= last; ++b) {
-        float v;
-        if constexpr (Decibels) {
-            v = lyrdsp::decibels(lyrdsp::scaled_magnitude(spectrum[b], scale));
-        } else {
-            const double re = spectrum[b][0];
-            const double im = spectrum[b][1];
-            v = static_cast<float>(re * re + im * im);
-        }
-        moment = static_cast<float>(b) * v + moment;
-        weight = weight + v;
+inline float bin_value(const fftw_complex& bin, double scale) {
+    if constexpr (Decibels) {
+        return lyrdsp::decibels(lyrdsp::scaled_magnitude(bin, scale));
+    } else {
+        return static_cast<float>(bin[0] * bin[0] + bin[1] * bin[1]);
     }
 }
 
-// Feeds `n` samples to frame i; no pass of it completes before the last of them.
-void feed_frame(Centroid& c, int32_t i, const float* in, int32_t n, int32_t logamp) {
-    Frame& f = c.frames[i];
+// Sums the next `count` bins of K runs side by side. Each run's sums still
+// take their bins one after another, in bin order and in single precision;
+// only the independent chains of different frames are interleaved.
+template <bool Decibels, int K>
+void sum_side_by_side(BinRun* const* runs, int32_t count, double scale) {
+    const fftw_complex* spectrum[K];
+    int32_t first[K];
+    float moment[K];
+    float weight[K];
+    for (int r = 0; r < K; ++r) {
+        spectrum[r] = runs[r]->spectrum;
+        first[r] = runs[r]->first;
+        moment[r] = runs[r]->moment;
+        weight[r] = runs[r]->weight;
+    }
+    for (int32_t j = 0; j < count; ++j) {
+#pragma GCC unroll 4
+        for (int r = 0; r < K; ++r) {
+            const int32_t b = first[r] + j;
+            const float v = bin_value<Decibels>(spectrum[r][b], scale);
+            moment[r] = static_cast<float>(b) * v + moment[r];
+            weight[r] = weight[r] + v;
+        }
+    }
+    for (int r = 0; r < K; ++r) {
+        runs[r]->first = first[r] + count;
+        runs[r]->moment = moment[r];
+        runs[r]->weight = weight[r];
+    }
+}
+
+template <bool Decibels>
+void sum_runs(BinRun* const* runs, int count, double scale) {
+    BinRun* left[kMaxOverlap];
+    int n = 0;
+    for (int r = 0; r < count; ++r) {
+        if (runs[r]->first <= runs[r]->last) left[n++] = runs[r];
+    }
+    while (n > 0) {
+        const int group = std::min(n, 4);
+        int32_t bins = left[0]->last - left[0]->first + 1;
+        for (int r = 1; r < group; ++r) bins = std::min(bins, left[r]->last - left[r]->first + 1);
+        switch (group) {
+            case 1: sum_side_by_side<Decibels, 1>(left, bins, scale); break;
+            case 2: sum_side_by_side<Decibels, 2>(left, bins, scale); break;
+            case 3: sum_side_by_side<Decibels, 3>(left, bins, scale); break;
+            default: sum_side_by_side<Decibels, 4>(left, bins, scale); break;
+        }
+        int kept = 0;
+        for (int r = 0; r < n; ++r) {
+            if (left[r]->first <= left[r]->last) left[kept++] = left[r];
+        }
+        n = kept;
+    }
+}
+
+// Runs `n` samples through every frame, where no pass completes before the
+// last of them. Within such a run a frame takes bins from one spectrum only:
+// either it is inside its pass and takes bins from where it stands, or it is
+// past half_size and its bins, if any, follow its next transform.
+void run_frames(Centroid& c, const float* in, int32_t n) {
     const int32_t half = c.half_size;
-    const double scale = c.scale;
-    float moment = c.moment_sums[i];
-    float weight = c.weight_sums[i];
-    lyrdsp::fft_frame_feed(
-        f, c.window_size, in, n,
-        [&](int32_t from, int32_t to, int32_t) {
-            const int32_t last = std::min(to - 1, half);
-            if (logamp == 1)
-                sum_bins<true>(f.spectrum, from, last, scale, moment, weight);
+    const int32_t logamp = c.logamp;
+    BinRun runs[kMaxOverlap];
+    BinRun* taking[kMaxOverlap];
+    bool completes[kMaxOverlap];
+    int count = 0;
+    for (int32_t i = 0; i < c.overlap; ++i) {
+        Frame& f = c.frames[i];
+        BinRun& run = runs[i];
+        run = BinRun{f.spectrum, 1, 0, c.moment_sums[i], c.weight_sums[i]};
+        completes[i] = false;
+        lyrdsp::fft_frame_feed(
+            f, c.window_size, in, n,
+            [&](int32_t from, int32_t to, int32_t) {
+                if (from > half) return;
+                run.first = std::max(from, 1);  // bin 0 is taken but left out of the sums
+                run.last = std::min(to - 1, half);
+                completes[i] = half < to;
+                // A 2-sample window transforms right after its last bin: take them now.
+                if (to == c.window_size) {
+                    BinRun* now = &run;
+                    if (logamp == 1)
+                        sum_runs<true>(&now, 1, c.scale);
+                    else
+                        sum_runs<false>(&now, 1, c.scale);
+                }
+            },
+            [](int32_t) {});
+        if (run.first <= run.last) taking[count++] = &run;
+    }
+    if (logamp == 1)
+        sum_runs<true>(taking, count, c.scale);
+    else
+        sum_runs<false>(taking, count, c.scale);
+    // Frames in index order: when several complete on the same sample the
+    // last one sets the output.
+    for (int32_t i = 0; i < c.overlap; ++i) {
+        float moment = runs[i].moment;
+        float weight = runs[i].weight;
+        if (completes[i]) {
+            if (c.partial_pass[i])
+                c.partial_pass[i] = false;
             else
-                sum_bins<false>(f.spectrum, from, last, scale, moment, weight);
-            if (from <= half && half < to) {
-                if (c.partial_pass[i])
-                    c.partial_pass[i] = false;
-                else
-                    c.centroid = pass_centroid(moment, weight, logamp, c.sample_rate, c.window_size);
-                moment = 0.0f;
-                weight = 0.0f;
-            }
-        },
-        [](int32_t) {});
-    c.moment_sums[i] = moment;
-    c.weight_sums[i] = weight;
+                c.centroid = pass_centroid(moment, weight, logamp, c.sample_rate, c.window_size);
+            moment = 0.0f;
+            weight = 0.0f;
+        }
+        c.moment_sums[i] = moment;
+        c.weight_sums[i] = weight;
+    }
 }
 
 }  // namespace
@@ -156,10 +241,7 @@ void process(Centroid& c, const float* in, float* out, int32_t n) {
             count = std::min(count, (p <= half ? half - p : window - p + half) + 1);
         }
         const float held = c.centroid;
-        const int32_t logamp = c.logamp;
-        // Frames in index order: when several complete on the same sample the
-        // last one sets the output.
-        for (int32_t i = 0; i < c.overlap; ++i) feed_frame(c, i, in + k, count, logamp);
+        run_frames(c, in + k, count);
         // Every input sample of the run has been read; the output may overwrite them.
         std::fill(out + k, out + k + count - 1, held);
         out[k + count - 1] = c.centroid;
