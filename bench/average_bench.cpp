@@ -33,7 +33,7 @@ void BM_AverageInput(benchmark::State& state) {
     for (auto _ : state) {
         const auto& row = rows[next];
         next = next + 1 == rows.size() ? 0 : next + 1;
-        for (int i = 0; i < n; ++i) history.input[i] = {row[static_cast<size_t>(i)], true};
+        for (int i = 0; i < n; ++i) history.buffers.input[i] = {row[static_cast<size_t>(i)], true};
         const int w = avg::window(count, size);
         avg::push(history, n, size);
         avg::compute_means(history, n, w, mode);

@@ -30,7 +30,7 @@ void BM_SmoothInput(benchmark::State& state) {
     for (auto _ : state) {
         const auto& row = rows[next];
         next = next + 1 == rows.size() ? 0 : next + 1;
-        for (int i = 0; i < n; ++i) smoother.input[i] = {row[static_cast<size_t>(i)], true};
+        for (int i = 0; i < n; ++i) smoother.buffers.input[i] = {row[static_cast<size_t>(i)], true};
         sm::step(smoother, n, seed, fraction);
         seed = false;
         benchmark::DoNotOptimize(smoother.value);

@@ -8,8 +8,9 @@
 // The record X has the fields `outlet`, `length` (16-bit), `count`, `output`
 // (the outgoing atoms), `input_atom` and `input_kind`. State is the object's
 // core state; `allocate(State&, n, companion bytes, Allocator, Reporter)` and
-// `release(State&, Allocator)` are found beside it, and its `companion` area
-// holds the outgoing atoms, so that they come and go with the core's buffers.
+// `release(State&, Allocator)` are found beside it, and its `buffers` hold the
+// incoming elements and, in their companion area, the outgoing atoms, so that
+// these come and go with the core's own arrays.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +48,7 @@ bool enter_stream(X* x, State& state, char kind, short n) {
         if (!allocate(fresh, n, sizeof(t_atom), host_allocator(), host_reporter())) return false;
         release(state, host_allocator());
         state = fresh;
-        x->output = static_cast<t_atom*>(state.companion);
+        x->output = static_cast<t_atom*>(state.buffers.companion);
         for (short i = 0; i < n; ++i) atom_setfloat(&x->output[i], 0.0);
         x->length = n;
         x->count = 0;
@@ -57,7 +58,7 @@ bool enter_stream(X* x, State& state, char kind, short n) {
     return true;
 }
 
-// An int or float message. `run(x)` computes from state.input, fills and
+// An int or float message. `run(x)` computes from the incoming elements, fills and
 // sends the output.
 template <class X, class State, class Run>
 void take_number(X* x, State& state, char kind, double value, const char* class_name, Run run) {
@@ -69,7 +70,7 @@ void take_number(X* x, State& state, char kind, double value, const char* class_
     }
     if (!enter_stream(x, state, kind, 1)) return;
     atom_setfloat(x->input_atom, value);
-    read_elements(1, x->input_atom, state.input);
+    read_elements(1, x->input_atom, state.buffers.input);
     run(x);
 }
 
@@ -78,7 +79,7 @@ template <class X, class State, class Run>
 void take_list(X* x, State& state, short argc, const t_atom* argv, Run run) {
     if (argc < 0 || (argc > 0 && !argv)) argc = 0;
     if (!enter_stream(x, state, input_list, argc)) return;
-    read_elements(argc, argv, state.input);
+    read_elements(argc, argv, state.buffers.input);
     run(x);
 }
 
@@ -86,6 +87,37 @@ void take_list(X* x, State& state, short argc, const t_atom* argv, Run run) {
 template <class X>
 void send_again(X* x) {
     if (x->count != 0) outlet_list(x->outlet, nullptr, x->length, x->output);
+}
+
+// The class of an element-wise object, set up as every such class is: its
+// constructor and destructor, and its handlers bound to "int", "float",
+// "list", "bang", "clear" and "assist" in this order; registered in the box
+// name space. The caller stores the class and declares its attributes.
+template <class X>
+t_class* new_element_class(const char* name, void* (*constructor)(t_symbol*, short, t_atom*),
+                           void (*destructor)(X*), void (*on_int)(X*, t_atom_long), void (*on_float)(X*, double),
+                           void (*on_list)(X*, t_symbol*, short, t_atom*), void (*on_bang)(X*),
+                           void (*on_clear)(X*), void (*on_assist)(X*, void*, long, long, char*)) {
+    t_class* c = class_new(name, reinterpret_cast<method>(constructor), reinterpret_cast<method>(destructor),
+                           sizeof(X), nullptr, A_GIMME, 0);
+    class_addmethod(c, reinterpret_cast<method>(on_int), "int", A_ARG_LONG, 0);
+    class_addmethod(c, reinterpret_cast<method>(on_float), "float", A_ARG_FLOAT, 0);
+    class_addmethod(c, reinterpret_cast<method>(on_list), "list", A_GIMME, 0);
+    class_addmethod(c, reinterpret_cast<method>(on_bang), "bang", 0);
+    class_addmethod(c, reinterpret_cast<method>(on_clear), "clear", 0);
+    class_addmethod(c, reinterpret_cast<method>(on_assist), "assist", A_CANT, 0);
+    class_register(gensym("box"), c);
+    return c;
+}
+
+// The record's share of the constructor, after the object's own fields: no
+// stream yet, the input atom and the list outlet. Should the input atom not be
+// had, the first int or float tries again.
+template <class X>
+void open_stream(X* x) {
+    x->count = 0;
+    x->input_atom = reinterpret_cast<t_atom*>(sysmem_newptr(sizeof(t_atom)));
+    x->outlet = listout(x);
 }
 
 // The record's share of the destructor: the core state and the input atom.

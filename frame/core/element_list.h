@@ -60,4 +60,37 @@ inline void report_dropped(const Reporter& report, const char* class_name, int e
     report(line);
 }
 
+// What every element-wise core keeps beside its own arrays: the incoming
+// elements, an area of the caller's own (its outgoing atoms) and the one block
+// behind them all.
+struct ElementBuffers {
+    Element* input = nullptr;                // n elements, filled by the caller
+    void* companion = nullptr;               // companion_bytes per element, for the caller
+    void* block = nullptr;
+};
+
+// Adds the input elements and the companion area for n elements to `layout`
+// (which already holds the core's own arrays) and allocates the block. When
+// the allocator fails, posts the console line of `class_name` and returns false.
+inline bool allocate_buffers(ElementBuffers& out, Block& layout, int n, std::size_t companion_bytes,
+                             const Allocator& allocator, const Reporter& report, const char* class_name) {
+    const auto count = static_cast<std::size_t>(n);
+    const std::size_t input = layout.reserve<Element>(count);
+    const std::size_t companion = layout.reserve_bytes(companion_bytes * count);
+    void* block = layout.allocate(allocator);
+    if (!block) {
+        report_dropped(report, class_name, n);
+        return false;
+    }
+    out.block = block;
+    out.input = Block::at<Element>(block, input);
+    out.companion = Block::at<char>(block, companion);
+    return true;
+}
+
+inline void release_buffers(ElementBuffers& buffers, const Allocator& allocator) {
+    if (buffers.block) allocator.release(buffers.block);
+    buffers = ElementBuffers{};
+}
+
 }  // namespace lyrcore

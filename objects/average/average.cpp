@@ -31,7 +31,7 @@ t_class* average_class = nullptr;
 
 constexpr const char* class_name = "lyr.average";
 
-// Pushes the elements in history.input, computes every element's mean and sends them.
+// Pushes the incoming elements, computes every element's mean and sends them.
 void average_run(t_average* x) {
     const short n = x->length;
     const int w = lyr::average::window(x->count, x->size);
@@ -65,12 +65,9 @@ void average_assist(t_average*, void*, long kind, long, char* text) {
 void* average_new(t_symbol*, short argc, t_atom* argv) {
     auto* x = static_cast<t_average*>(object_alloc(average_class));
     if (!x) return nullptr;
-    x->count = 0;
     x->size = 10;
     x->mode = lyr::average::arithmetic;
-    // Should this fail, the first int or float tries again.
-    x->input_atom = reinterpret_cast<t_atom*>(sysmem_newptr(sizeof(t_atom)));
-    x->outlet = listout(x);
+    lyrframe::open_stream(x);
     attr_args_process(x, argc, argv);
     return x;
 }
@@ -80,15 +77,8 @@ void average_free(t_average* x) { lyrframe::release_stream(x, x->history); }
 }  // namespace
 
 LYR_EXPORT int main(void) {
-    t_class* c = class_new(class_name, reinterpret_cast<method>(average_new), reinterpret_cast<method>(average_free),
-                           sizeof(t_average), nullptr, A_GIMME, 0);
-    class_addmethod(c, reinterpret_cast<method>(average_int), "int", A_ARG_LONG, 0);
-    class_addmethod(c, reinterpret_cast<method>(average_float), "float", A_ARG_FLOAT, 0);
-    class_addmethod(c, reinterpret_cast<method>(average_list), "list", A_GIMME, 0);
-    class_addmethod(c, reinterpret_cast<method>(average_bang), "bang", 0);
-    class_addmethod(c, reinterpret_cast<method>(average_clear), "clear", 0);
-    class_addmethod(c, reinterpret_cast<method>(average_assist), "assist", A_CANT, 0);
-    class_register(gensym("box"), c);
+    t_class* c = lyrframe::new_element_class(class_name, average_new, average_free, average_int, average_float, average_list,
+                                             average_bang, average_clear, average_assist);
     average_class = c;
     lyrframe::declare_attribute(c, {.name = "mode", .type = "long", .offset = offsetof(t_average, mode),
                                     .label = "Mode", .style = "enumindex",

@@ -14,24 +14,16 @@ bool allocate(History& fresh, int n, std::size_t companion_bytes, const lyrcore:
     lyrcore::Block layout;
     const std::size_t rows = layout.reserve<double>(count * capacity);
     const std::size_t mean = layout.reserve<double>(count);
-    const std::size_t input = layout.reserve<lyrcore::Element>(count);
-    const std::size_t companion = layout.reserve_bytes(companion_bytes * count);
-    void* block = layout.allocate(allocator);
-    if (!block) {
-        lyrcore::report_dropped(report, "lyr.average", n);
+    if (!lyrcore::allocate_buffers(fresh.buffers, layout, n, companion_bytes, allocator, report, "lyr.average"))
         return false;
-    }
-    fresh.block = block;
-    double* first = lyrcore::Block::at<double>(block, rows);
+    double* first = lyrcore::Block::at<double>(fresh.buffers.block, rows);
     for (int k = 0; k < capacity; ++k) fresh.row[k] = first + static_cast<std::size_t>(k) * count;
-    fresh.mean = lyrcore::Block::at<double>(block, mean);
-    fresh.input = lyrcore::Block::at<lyrcore::Element>(block, input);
-    fresh.companion = lyrcore::Block::at<char>(block, companion);
+    fresh.mean = lyrcore::Block::at<double>(fresh.buffers.block, mean);
     return true;
 }
 
 void release(History& history, const lyrcore::Allocator& allocator) {
-    if (history.block) allocator.release(history.block);
+    lyrcore::release_buffers(history.buffers, allocator);
     history = History{};
 }
 
@@ -54,9 +46,10 @@ void push(History& h, int n, int32_t size) {
     double* recycled = h.row[s - 1];
     std::memmove(&h.row[1], &h.row[0], static_cast<std::size_t>(s - 1) * sizeof(double*));
     h.row[0] = recycled;
+    const lyrcore::Element* in = h.buffers.input;
     for (int i = 0; i < n; ++i) {
-        if (h.input[i].numeric) {
-            h.row[0][i] = h.input[i].value;
+        if (in[i].numeric) {
+            h.row[0][i] = in[i].value;
             continue;
         }
         // A skipped column keeps its values where they were: undo the move

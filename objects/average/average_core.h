@@ -22,10 +22,8 @@ enum Mode : int32_t { arithmetic = 0, geometric = 1, harmonic = 2, quadratic = 3
 // push moves pointers rather than values.
 struct History {
     double* row[capacity] = {};
-    double* mean = nullptr;               // the means of the last input, one per element
-    lyrcore::Element* input = nullptr;    // the incoming elements, filled by the caller
-    void* companion = nullptr;            // the caller's own area: companion_bytes per element
-    void* block = nullptr;                // the one allocation behind all of the above
+    double* mean = nullptr;            // the means of the last input, one per element
+    lyrcore::ElementBuffers buffers;   // the incoming elements; the block behind everything
 };
 
 // Makes `fresh` a zero-filled history for lists of n elements (nothing for

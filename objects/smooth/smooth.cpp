@@ -30,13 +30,13 @@ t_class* smooth_class = nullptr;
 
 constexpr const char* class_name = "lyr.smooth";
 
-// One smoothing step over the elements in state.input, then send. A skipped
+// One smoothing step over the incoming elements, then send. A skipped
 // element keeps its atom from the last result.
 void smooth_step(t_smooth* x) {
     const short n = x->length;
     lyr::smooth::step(x->state, n, x->count == 0, lyr::smooth::fraction(x->size));
     for (short i = 0; i < n; ++i) {
-        if (x->state.input[i].numeric) atom_setfloat(&x->output[i], x->state.value[i]);
+        if (x->state.buffers.input[i].numeric) atom_setfloat(&x->output[i], x->state.value[i]);
     }
     outlet_list(x->outlet, nullptr, n, x->output);
     if (x->count < INT32_MAX) ++x->count;
@@ -66,11 +66,8 @@ void smooth_assist(t_smooth*, void*, long kind, long, char* text) {
 void* smooth_new(t_symbol*, short argc, t_atom* argv) {
     auto* x = static_cast<t_smooth*>(object_alloc(smooth_class));
     if (!x) return nullptr;
-    x->count = 0;
     x->size = 10;
-    // Should this fail, the first int or float tries again.
-    x->input_atom = reinterpret_cast<t_atom*>(sysmem_newptr(sizeof(t_atom)));
-    x->outlet = listout(x);
+    lyrframe::open_stream(x);
     attr_args_process(x, argc, argv);
     return x;
 }
@@ -80,15 +77,8 @@ void smooth_free(t_smooth* x) { lyrframe::release_stream(x, x->state); }
 }  // namespace
 
 LYR_EXPORT int main(void) {
-    t_class* c = class_new(class_name, reinterpret_cast<method>(smooth_new), reinterpret_cast<method>(smooth_free),
-                           sizeof(t_smooth), nullptr, A_GIMME, 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_int), "int", A_ARG_LONG, 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_float), "float", A_ARG_FLOAT, 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_list), "list", A_GIMME, 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_bang), "bang", 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_clear), "clear", 0);
-    class_addmethod(c, reinterpret_cast<method>(smooth_assist), "assist", A_CANT, 0);
-    class_register(gensym("box"), c);
+    t_class* c = lyrframe::new_element_class(class_name, smooth_new, smooth_free, smooth_int, smooth_float, smooth_list,
+                                             smooth_bang, smooth_clear, smooth_assist);
     smooth_class = c;
     lyrframe::declare_attribute(c, {.name = "size", .type = "long", .offset = offsetof(t_smooth, size),
                                     .label = "Size", .order = "-1", .default_text = "10", .clip_min = true,

@@ -6,25 +6,16 @@ bool allocate(State& fresh, int n, std::size_t companion_bytes, const lyrcore::A
               const lyrcore::Reporter& report) {
     fresh = State{};
     if (n <= 0) return true;
-    const auto count = static_cast<std::size_t>(n);
     lyrcore::Block layout;
-    const std::size_t value = layout.reserve<double>(count);
-    const std::size_t input = layout.reserve<lyrcore::Element>(count);
-    const std::size_t companion = layout.reserve_bytes(companion_bytes * count);
-    void* block = layout.allocate(allocator);
-    if (!block) {
-        lyrcore::report_dropped(report, "lyr.smooth", n);
+    const std::size_t value = layout.reserve<double>(static_cast<std::size_t>(n));
+    if (!lyrcore::allocate_buffers(fresh.buffers, layout, n, companion_bytes, allocator, report, "lyr.smooth"))
         return false;
-    }
-    fresh.block = block;
-    fresh.value = lyrcore::Block::at<double>(block, value);
-    fresh.input = lyrcore::Block::at<lyrcore::Element>(block, input);
-    fresh.companion = lyrcore::Block::at<char>(block, companion);
+    fresh.value = lyrcore::Block::at<double>(fresh.buffers.block, value);
     return true;
 }
 
 void release(State& state, const lyrcore::Allocator& allocator) {
-    if (state.block) allocator.release(state.block);
+    lyrcore::release_buffers(state.buffers, allocator);
     state = State{};
 }
 
@@ -35,7 +26,7 @@ double fraction(int32_t size) {
 
 void step(State& state, int n, bool seed, double fraction) {
     for (int i = 0; i < n; ++i) {
-        const lyrcore::Element& in = state.input[i];
+        const lyrcore::Element& in = state.buffers.input[i];
         if (!in.numeric) continue;
         double& s = state.value[i];
         s = seed ? in.value : (in.value - s) * fraction + s;

@@ -13,10 +13,8 @@ namespace lyr::smooth {
 
 // The smoothed value of every element of a stream.
 struct State {
-    double* value = nullptr;              // one smoothed value per element
-    lyrcore::Element* input = nullptr;    // the incoming elements, filled by the caller
-    void* companion = nullptr;            // the caller's own area: companion_bytes per element
-    void* block = nullptr;                // the one allocation behind all of the above
+    double* value = nullptr;           // one smoothed value per element
+    lyrcore::ElementBuffers buffers;   // the incoming elements; the block behind everything
 };
 
 // Makes `fresh` a zero-filled state for lists of n elements (nothing for

@@ -67,7 +67,7 @@ struct Window {
     ~Window() { avg::release(history, {}); }
 
     std::vector<double> input(const std::vector<Element>& in, int32_t size, int32_t mode) {
-        for (int i = 0; i < n; ++i) history.input[i] = in[static_cast<size_t>(i)];
+        for (int i = 0; i < n; ++i) history.buffers.input[i] = in[static_cast<size_t>(i)];
         const int w = avg::window(count, size);
         avg::push(history, n, size);
         avg::compute_means(history, n, w, mode);
@@ -190,7 +190,7 @@ TEST(AverageCore, AllocationFailureReportsAndLeavesNothing) {
     avg::History h;
     EXPECT_FALSE(avg::allocate(h, 3, 16, FailingAllocator::make(), report));
     EXPECT_EQ(FailingAllocator::calls, 1);
-    EXPECT_EQ(h.block, nullptr);
+    EXPECT_EQ(h.buffers.block, nullptr);
     EXPECT_EQ(h.row[0], nullptr);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "lyr.average :Out of memory for 3 elements, input dropped");
@@ -205,15 +205,15 @@ TEST(AverageCore, OneBlockHoldsRowsAndCompanion) {
     ASSERT_TRUE(avg::allocate(h, 5, 16, {}, {}));
     for (int k = 0; k < avg::capacity; ++k)
         for (int i = 0; i < 5; ++i) EXPECT_EQ(h.row[k][i], 0.0);
-    const auto* companion = static_cast<const unsigned char*>(h.companion);
+    const auto* companion = static_cast<const unsigned char*>(h.buffers.companion);
     for (int b = 0; b < 5 * 16; ++b) EXPECT_EQ(companion[b], 0);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(h.companion) % alignof(std::max_align_t), 0u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(h.buffers.companion) % alignof(std::max_align_t), 0u);
     // The rows, the means, the input and the companion do not overlap.
     EXPECT_LE(reinterpret_cast<const char*>(h.row[avg::capacity - 1] + 5), reinterpret_cast<const char*>(h.mean));
-    EXPECT_LE(reinterpret_cast<const char*>(h.mean + 5), reinterpret_cast<const char*>(h.input));
-    EXPECT_LE(reinterpret_cast<const char*>(h.input + 5), static_cast<const char*>(h.companion));
+    EXPECT_LE(reinterpret_cast<const char*>(h.mean + 5), reinterpret_cast<const char*>(h.buffers.input));
+    EXPECT_LE(reinterpret_cast<const char*>(h.buffers.input + 5), static_cast<const char*>(h.buffers.companion));
     avg::release(h, {});
-    EXPECT_EQ(h.block, nullptr);
+    EXPECT_EQ(h.buffers.block, nullptr);
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "element_stream_testing.h"
 #include "embedded_host.h"
 
 namespace {
 
-using Lists = std::vector<std::vector<double>>;
+using lyrframe::testing::event_lines;
+using lyrframe::testing::Lists;
+using Lines = std::vector<std::string>;
 
 class AverageHost : public ::testing::Test {
 protected:
@@ -22,19 +25,7 @@ protected:
         host.take_events();
     }
 
-    // Sends each message to the inlet and returns every list that left the
-    // outlet, checking that nothing else happened and that every atom is a float.
-    Lists send(const std::vector<std::string>& messages) {
-        for (const auto& m : messages) host.send("a", 0, m);
-        Lists out;
-        for (const auto& e : host.take_events()) {
-            EXPECT_FALSE(e.is_post) << e.line();
-            EXPECT_EQ(e.selector, "list");
-            for (const auto& a : e.atoms) EXPECT_EQ(a.a_type, hostapi::A_FLOAT) << e.line();
-            out.push_back(e.values());
-        }
-        return out;
-    }
+    Lists send(const std::vector<std::string>& messages) { return lyrframe::testing::send_lists(host, "a", messages); }
     std::vector<double> last(const std::vector<std::string>& messages) {
         Lists out = send(messages);
         return out.empty() ? std::vector<double>{-12345} : out.back();
@@ -174,10 +165,8 @@ TEST(AverageHostCreate, AttributeArguments) {
     lyrhost::Host host;
     ASSERT_TRUE(host.create("a", "lyr.average", "@size 2 @mode 3"));
     host.take_events();
-    for (const char* m : {"3", "5", "4"}) host.send("a", 0, m);
-    std::vector<double> out;
-    for (const auto& e : host.take_events()) out.push_back(e.values().at(0));
-    EXPECT_EQ(out, (std::vector<double>{3, static_cast<float>(std::sqrt(17.0)), static_cast<float>(std::sqrt(20.5))}));
+    EXPECT_EQ(lyrframe::testing::send_lists(host, "a", {"3", "5", "4"}),
+              (Lists{{3}, {static_cast<float>(std::sqrt(17.0))}, {static_cast<float>(std::sqrt(20.5))}}));
 }
 
 TEST(AverageHostCreate, ConstructorGivesNullWhenTheRecordCannotBeHad) {
@@ -205,10 +194,8 @@ TEST_F(AverageHost, OutOfMemoryDropsTheInput) {
     host.fail_allocations_after(0);
     host.send("a", 0, "5 6 7");
     host.send("a", 0, "list 9");
-    auto events = host.take_events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].line(), "post: lyr.average :Out of memory for 3 elements, input dropped");
-    EXPECT_EQ(events[1].line(), "post: lyr.average :Out of memory for 1 element, input dropped");
+    EXPECT_EQ(event_lines(host), (Lines{"post: lyr.average :Out of memory for 3 elements, input dropped",
+                                        "post: lyr.average :Out of memory for 1 element, input dropped"}));
     host.fail_allocations_after(-1);
     // The stream is as it was before the dropped inputs.
     EXPECT_EQ(send({"bang", "5 6"}), (Lists{{2, 3}, {3, 4}}));
@@ -222,17 +209,12 @@ TEST(AverageHostCreate, InputAtomRetriedWhenTheConstructorCouldNotHaveIt) {
     host.take_events();
     host.send("a", 0, "5");
     host.send("a", 0, "1 2");
-    auto events = host.take_events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].line(), "post: lyr.average :Out of memory for 1 element, input dropped");
-    EXPECT_EQ(events[1].line(), "post: lyr.average :Out of memory for 2 elements, input dropped");
+    EXPECT_EQ(event_lines(host), (Lines{"post: lyr.average :Out of memory for 1 element, input dropped",
+                                        "post: lyr.average :Out of memory for 2 elements, input dropped"}));
     host.fail_allocations_after(-1);
     host.send("a", 0, "5");
     host.send("a", 0, "7.");
-    events = host.take_events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].line(), "a:0 list 5");
-    EXPECT_EQ(events[1].line(), "a:0 list 7");
+    EXPECT_EQ(event_lines(host), (Lines{"a:0 list 5", "a:0 list 7"}));
 }
 
 TEST(AverageHostClass, SetUp) {

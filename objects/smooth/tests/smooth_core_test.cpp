@@ -22,7 +22,7 @@ struct Smoother {
     ~Smoother() { sm::release(state, {}); }
 
     std::vector<double> input(const std::vector<Element>& in, int32_t size) {
-        for (int i = 0; i < n; ++i) state.input[i] = in[static_cast<size_t>(i)];
+        for (int i = 0; i < n; ++i) state.buffers.input[i] = in[static_cast<size_t>(i)];
         sm::step(state, n, !seeded, sm::fraction(size));
         seeded = true;
         return {state.value, state.value + n};
@@ -70,7 +70,7 @@ TEST(SmoothCore, AllocationFailureReportsAndLeavesNothing) {
     failing.allocate = [](std::size_t) -> void* { return nullptr; };
     sm::State s;
     EXPECT_FALSE(sm::allocate(s, 1, 16, failing, report));
-    EXPECT_EQ(s.block, nullptr);
+    EXPECT_EQ(s.buffers.block, nullptr);
     EXPECT_EQ(s.value, nullptr);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "lyr.smooth :Out of memory for 1 element, input dropped");

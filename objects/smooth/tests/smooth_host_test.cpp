@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "element_stream_testing.h"
 #include "embedded_host.h"
 
 namespace {
 
-using Lists = std::vector<std::vector<double>>;
+using lyrframe::testing::event_lines;
+using lyrframe::testing::Lists;
 
 class SmoothHost : public ::testing::Test {
 protected:
@@ -20,19 +22,7 @@ protected:
         host.take_events();
     }
 
-    // Every list that left the outlet for the messages; nothing else may happen
-    // and every atom is a float.
-    Lists send(const std::vector<std::string>& messages) {
-        for (const auto& m : messages) host.send("s", 0, m);
-        Lists out;
-        for (const auto& e : host.take_events()) {
-            EXPECT_FALSE(e.is_post) << e.line();
-            EXPECT_EQ(e.selector, "list");
-            for (const auto& a : e.atoms) EXPECT_EQ(a.a_type, hostapi::A_FLOAT) << e.line();
-            out.push_back(e.values());
-        }
-        return out;
-    }
+    Lists send(const std::vector<std::string>& messages) { return lyrframe::testing::send_lists(host, "s", messages); }
 };
 
 TEST_F(SmoothHost, WorkedCases) {
@@ -111,9 +101,7 @@ TEST_F(SmoothHost, OutOfMemoryDropsTheInput) {
     send({"0", "8"});
     host.fail_allocations_after(0);
     host.send("s", 0, "1 2");
-    auto events = host.take_events();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].line(), "post: lyr.smooth :Out of memory for 2 elements, input dropped");
+    EXPECT_EQ(event_lines(host), std::vector<std::string>{"post: lyr.smooth :Out of memory for 2 elements, input dropped"});
     host.fail_allocations_after(-1);
     EXPECT_EQ(send({"bang", "16"}), (Lists{{4}, {10}}));
 }
@@ -136,11 +124,8 @@ TEST(SmoothHostCreate, DefaultsAndNullRecord) {
     lyrhost::Host host;
     ASSERT_TRUE(host.create("s", "lyr.smooth"));
     host.take_events();
-    host.send("s", 0, "0");
-    host.send("s", 0, "11");  // size 10: 2 / 11 of the way
-    auto events = host.take_events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].line(), "s:0 list 2");
+    // size 10: 2 / 11 of the way
+    EXPECT_EQ(lyrframe::testing::send_lists(host, "s", {"0", "11"}), (Lists{{0}, {2}}));
     host.fail_next_object_alloc();
     EXPECT_FALSE(host.create("t", "lyr.smooth"));
 }
