@@ -83,10 +83,12 @@ LYR_EXPORT int main(void) {
     lyrframe::declare_attribute(c, {.name = "mode", .type = "long", .offset = offsetof(t_average, mode),
                                     .label = "Mode", .style = "enumindex",
                                     .enumvals = "Arithmetic \" Geometric \" Harmonic \" Quadratic", .order = "1",
-                                    .default_text = "0", .clip_min = true, .min = 0, .clip_max = true, .max = 3});
+                                    .default_text = "0", .clip_min = true, .min = 0, .clip_max = true, .max = 3,
+                                    .sequence = "label style enumvals order default clip save"});
     lyrframe::declare_attribute(c, {.name = "size", .type = "long", .offset = offsetof(t_average, size),
                                     .label = "Size", .order = "-1", .default_text = "10", .clip_min = true,
-                                    .min = 1, .clip_max = true, .max = lyr::average::capacity});
+                                    .min = 1, .clip_max = true, .max = lyr::average::capacity,
+                                    .sequence = "label order clip default save"});
     lyrframe::post_banner(class_name);
     return 0;
 }

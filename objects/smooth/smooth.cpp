@@ -82,7 +82,7 @@ LYR_EXPORT int main(void) {
     smooth_class = c;
     lyrframe::declare_attribute(c, {.name = "size", .type = "long", .offset = offsetof(t_smooth, size),
                                     .label = "Size", .order = "-1", .default_text = "10", .clip_min = true,
-                                    .min = 1});
+                                    .min = 1, .sequence = "label order clip default save"});
     lyrframe::post_banner(class_name);
     return 0;
 }
