@@ -48,11 +48,10 @@ void complete_list(const Spectrum& s, SpectrumFrame& f, int32_t count) {
     f.back = f.middle.exchange(f.back | kFresh, std::memory_order_acq_rel) & kSlotMask;
 }
 
-// Bins [from, to) of the spectrum into out[0 .. to - from), linear. The hot
-// loop of the analysis: built for AVX2 as well, chosen at load time (sqrt,
-// product and narrowing are exactly rounded on every path).
-__attribute__((target_clones("avx2", "default"))) void take_linear(float* out, const fftw_complex* spectrum,
-                                                                  int32_t from, int32_t to, double scale) {
+// Bins [from, to) of the spectrum into out[0 .. to - from), linear: the hot
+// loop of the analysis.
+[[gnu::always_inline]] inline void linear_magnitudes(float* out, const fftw_complex* spectrum, int32_t from,
+                                                     int32_t to, double scale) {
     const fftw_complex* bin = spectrum + from;
     const int32_t count = to - from;
     for (int32_t k = 0; k < count; ++k) out[k] = static_cast<float>(lyrdsp::scaled_magnitude(bin[k], scale));
@@ -82,7 +81,7 @@ void process_frames(Spectrum& s, const float* samples, int32_t n, Bins bins) {
                     if (Decibels)
                         take_decibels(out, f.fft.spectrum, lo, hi, scale);
                     else
-                        take_linear(out, f.fft.spectrum, lo, hi, scale);
+                        s.take_linear(out, f.fft.spectrum, lo, hi, scale);
                 }
                 if (from <= bins.high && bins.high < to) complete_list(s, f, count);
             },
@@ -132,6 +131,16 @@ bool take_buffers(Spectrum& s) {
 
 }  // namespace
 
+// The same loop built for AVX2 and for the baseline. Square root, product and
+// narrowing are exactly rounded on both paths, so the bits are the same.
+[[gnu::target("avx2")]] void take_linear_avx2(float* out, const fftw_complex* spectrum, int32_t from, int32_t to,
+                                              double scale) {
+    linear_magnitudes(out, spectrum, from, to, scale);
+}
+void take_linear_baseline(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale) {
+    linear_magnitudes(out, spectrum, from, to, scale);
+}
+
 bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, int32_t sample_rate,
                    const lyrcore::Allocator& alloc, const lyrcore::Reporter& report) {
     s.alloc = alloc;
@@ -151,6 +160,7 @@ bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, int32_t sa
     s.half_size = window_size / 2;
     s.scale = lyrdsp::analysis_scale(s.half_size);
     s.list_capacity = std::max(s.half_size, kResizeLength);
+    s.take_linear = __builtin_cpu_supports("avx2") ? take_linear_avx2 : take_linear_baseline;
 
     s.domain[0] = 0.0f;
     s.domain[1] = static_cast<float>(sample_rate / 2);

@@ -78,6 +78,10 @@ struct Spectrum {
     float* smooth_buffer = nullptr;   // half_size floats: the running smoothed spectrum
     int32_t smooth_primed = 0;
 
+    // Linear magnitudes of bins [from, to) into out[0 .. to - from): the
+    // fastest build of the loop this processor runs.
+    void (*take_linear)(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale) = nullptr;
+
     lyrcore::Allocator alloc;
     lyrcore::Reporter report;
 };
@@ -109,6 +113,11 @@ void spectrum_process(Spectrum& s, const float* samples, int32_t n, int32_t loga
 // to `sink` with the frame index. Returns the number of lists handed out.
 using ListSink = void (*)(void* context, int32_t frame, const float* values, int32_t count);
 int32_t spectrum_poll(Spectrum& s, const PollSettings& settings, ListSink sink, void* context);
+
+// The two builds of the linear magnitude loop (Spectrum::take_linear);
+// spectrum_open picks the AVX2 one where the processor has it.
+void take_linear_avx2(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale);
+void take_linear_baseline(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale);
 
 // The list steps of the poll, exposed for tests. `list` holds `n` entries and
 // has room for 256 (resize).

@@ -168,11 +168,12 @@ struct Sweep {
 // Runs the core and the per-sample reference side by side and compares every
 // bit after every block: positions, transform counts, lists, and the lists
 // polled after the block against the reference's last completion.
-int64_t expect_same_bits(const Sweep& w, int32_t logamp, uint32_t seed) {
+int64_t expect_same_bits(const Sweep& w, int32_t logamp, uint32_t seed, bool baseline) {
     int64_t lists = 0;
     Analyser a(w.window_size, w.overlap);
     EXPECT_TRUE(a.opened);
     if (!a.opened) return 0;
+    if (baseline) a.s.take_linear = take_linear_baseline;
     if (w.low || w.high) spectrum_set_domain(a.s, w.low, w.high);
     Bins b = spectrum_bins(a.s);
     Reference ref(w.window_size, w.overlap, b.low, b.high);
@@ -245,11 +246,15 @@ TEST(SpectrumCore, BlockwiseProcessingGivesTheBitsOfThePerSampleScheme) {
     uint32_t seed = 1;
     for (const Sweep& w : sweeps) {
         for (int32_t logamp : {0, 1}) {
-            SCOPED_TRACE(testing::Message() << "N " << w.window_size << " overlap " << w.overlap << " logamp "
-                                            << logamp);
-            // Every frame completes its list at least twice in the run.
-            EXPECT_GE(expect_same_bits(w, logamp, seed++), 2 * w.overlap);
-            if (HasFailure()) return;
+            // The loop build this processor gets, then the baseline build.
+            for (bool baseline : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "N " << w.window_size << " overlap " << w.overlap << " logamp "
+                                                << logamp << (baseline ? " baseline" : ""));
+                // Every frame completes its list at least twice in the run.
+                EXPECT_GE(expect_same_bits(w, logamp, seed, baseline), 2 * w.overlap);
+                if (HasFailure()) return;
+            }
+            ++seed;
         }
     }
 }
