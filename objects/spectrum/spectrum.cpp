@@ -124,21 +124,17 @@ LYR_EXPORT int main(void) {
     class_register(gensym("box"), c);
     spectrum_class = c;
 
-    constexpr const char* kScales = "Linear \"Logarithmic";
-
-    lyrframe::AttrDecl logamp{"logamp", "long", static_cast<long>(offsetof(t_spectrum, logamp))};
-    logamp.label = "Amplitude scale";
-    logamp.style = "enumindex";
-    logamp.enumvals = kScales;
-    logamp.default_text = "1";
-    lyrframe::declare_attribute(c, logamp);
-
-    lyrframe::AttrDecl logfreq{"logfreq", "long", static_cast<long>(offsetof(t_spectrum, logfreq))};
-    logfreq.label = "Frequency scale";
-    logfreq.style = "enumindex";
-    logfreq.enumvals = kScales;
-    logfreq.default_text = "0";
-    lyrframe::declare_attribute(c, logfreq);
+    // "logamp" and "logfreq": a choice between a linear and a logarithmic scale.
+    auto declare_scale = [c](const char* name, long offset, const char* label, const char* default_text) {
+        lyrframe::AttrDecl scale{name, "long", offset};
+        scale.label = label;
+        scale.style = "enumindex";
+        scale.enumvals = "Linear \"Logarithmic";
+        scale.default_text = default_text;
+        lyrframe::declare_attribute(c, scale);
+    };
+    declare_scale("logamp", static_cast<long>(offsetof(t_spectrum, logamp)), "Amplitude scale", "1");
+    declare_scale("logfreq", static_cast<long>(offsetof(t_spectrum, logfreq)), "Frequency scale", "0");
 
     lyrframe::AttrDecl domain{"domain", "float32", static_cast<long>(offsetof(t_spectrum, domain)), 2};
     domain.label = "Low and high domain range values (X-Axis)";

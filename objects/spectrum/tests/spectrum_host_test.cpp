@@ -31,6 +31,18 @@ protected:
         EXPECT_TRUE(host.create("sp", "lyr.spectrum~", args));
         return static_cast<t_spectrum*>(host.instance("sp"));
     }
+    // Runs `ms` milliseconds one at a time, calling at_ms(ms) after each, and
+    // gives the times at which lists came out.
+    template <class AtMs>
+    std::vector<double> list_times(int ms, AtMs at_ms) {
+        std::vector<double> times;
+        for (int k = 1; k <= ms; ++k) {
+            host.run_ms(1);
+            at_ms(k);
+            if (!lists(host.take_events()).empty()) times.push_back(host.now_ms());
+        }
+        return times;
+    }
     std::vector<std::string> new_posts() {
         std::vector<std::string> p = posts(host.take_events());
         // The credit banner of the first load.
@@ -150,24 +162,16 @@ TEST_F(SpectrumHost, FirstTickAfterTenMillisecondsThenEveryInterval) {
     create("2 1 @interval 500 @smooth 1");
     host.audio("sp", "noise:2");
     host.dsp(true);
-    std::vector<double> times;
-    for (int ms = 1; ms <= 1100; ++ms) {
-        host.run_ms(1);
-        if (!lists(host.take_events()).empty()) times.push_back(host.now_ms());
-    }
-    EXPECT_EQ(times, (std::vector<double>{10, 510, 1010}));
+    EXPECT_EQ(list_times(1100, [](int) {}), (std::vector<double>{10, 510, 1010}));
 }
 
 TEST_F(SpectrumHost, IntervalChangeTakesEffectAtTheNextDelay) {
     create("2 1 @interval 100");
     host.audio("sp", "noise:2");
     host.dsp(true);
-    std::vector<double> times;
-    for (int ms = 1; ms <= 300; ++ms) {
-        host.run_ms(1);
+    const auto times = list_times(300, [&](int ms) {
         if (ms == 150) host.send("sp", 0, "interval 20");
-        if (!lists(host.take_events()).empty()) times.push_back(host.now_ms());
-    }
+    });
     // Ticks at 10 and 110; the tick at 210 re-arms with 20.
     EXPECT_EQ(times, (std::vector<double>{10, 110, 210, 230, 250, 270, 290}));
 }

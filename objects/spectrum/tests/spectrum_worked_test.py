@@ -1,6 +1,8 @@
 """lyr.spectrum~ through lyr-host: creation and domain lines, list lengths, the
 clock, smoothing, resizing and the logarithmic warp, as a patcher user sees them."""
 import os
+import re
+import subprocess
 import sys
 
 import numpy as np
@@ -24,6 +26,47 @@ def check(what, got, want):
     if got != want:
         failures.append("%s:\n  got  %r\n  want %r" % (what, got, want))
 
+
+# The class as the host sees it (attribute offsets aside).
+DESCRIBED = """class "lyr.spectrum~" signal destructor yes
+method "dsp" private
+method "assist" private
+inlet 0 signal "(Signal) Input"
+outlet 0 list "(List) Spectrum"
+attribute "logamp" long
+  label symbol flags 0 "Amplitude scale"
+  style symbol flags 0 "enumindex"
+  enumvals atom flags 0 "Linear "Logarithmic"
+  default long flags 0 "1"
+  save long flags 1 "1"
+attribute "logfreq" long
+  label symbol flags 0 "Frequency scale"
+  style symbol flags 0 "enumindex"
+  enumvals atom flags 0 "Linear "Logarithmic"
+  default long flags 0 "0"
+  save long flags 1 "1"
+attribute "domain" float32[2]
+  label symbol flags 0 "Low and high domain range values (X-Axis)"
+  save long flags 1 "1"
+  setter custom
+attribute "interval" long
+  label symbol flags 0 "Polling interval"
+  default long flags 0 "10"
+  save long flags 1 "1"
+  clip min 3 max 5000
+attribute "resize" long
+  label symbol flags 0 "Resize mode"
+  style symbol flags 0 "onoff"
+  default long flags 0 "0"
+  save long flags 1 "1"
+attribute "smooth" long
+  default long flags 0 "5"
+  save long flags 1 "1"
+  clip min 1"""
+described = subprocess.run([HOST, "--modules", MODULES, "--describe", "lyr.spectrum~"], text=True,
+                           capture_output=True, check=True).stdout
+described = [re.sub(r" (size|offset) \d+", "", line) for line in described.splitlines() if not line.startswith("post: ")]
+check("class description", described, DESCRIBED.splitlines())
 
 # Creation arguments, one object each.
 for args, want in [
