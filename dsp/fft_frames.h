@@ -33,10 +33,10 @@ inline constexpr float kDecibelFloor = -126.0f;
 // 20*log10(m) narrowed to float; every value below -126.000001 becomes exactly -126.
 float decibels(double m);
 
-// Memory bound for a set of frames: at most kMaxFrames frames and at most
-// kMaxFrameSamples samples over all frames (about 20 bytes of buffers per
-// sample, so some 80 MiB at the bound). Larger requests are treated as bad
-// arguments by the objects.
+// Memory bound for a set of frames: at most kMaxFrames frames (one plan each)
+// and at most kMaxFrameSamples samples over all frames (16 to 24 bytes of
+// buffers per sample, so at most about 100 MiB). Larger requests are treated
+// as bad arguments by the objects.
 inline constexpr int64_t kMaxFrames = 4096;
 inline constexpr int64_t kMaxFrameSamples = int64_t{1} << 22;
 bool frames_fit(int64_t window_size, int64_t overlap);

@@ -33,7 +33,7 @@ void* spectrum_new(t_symbol*, short argc, t_atom* argv) {
     const int32_t window_size = integer_argument(0);
     const int32_t overlap = integer_argument(1);
     lyrspectrum::Spectrum& core = x->core;
-    if (lyrspectrum::spectrum_open(core, window_size, overlap, static_cast<int32_t>(sys_getsr()),
+    if (lyrspectrum::spectrum_open(core, window_size, overlap, sys_getsr(),
                                    lyrframe::host_allocator(), lyrframe::host_reporter())) {
         x->list_atoms = reinterpret_cast<t_atom*>(sysmem_newptr(static_cast<long>(sizeof(t_atom) * core.list_capacity)));
         if (x->list_atoms) {

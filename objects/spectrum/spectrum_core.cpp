@@ -141,11 +141,11 @@ void take_linear_baseline(float* out, const fftw_complex* spectrum, int32_t from
     linear_magnitudes(out, spectrum, from, to, scale);
 }
 
-bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, int32_t sample_rate,
+bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, double sample_rate,
                    const lyrcore::Allocator& alloc, const lyrcore::Reporter& report) {
     s.alloc = alloc;
     s.report = report;
-    s.sample_rate = sample_rate;
+    spectrum_set_sample_rate(s, sample_rate);
 
     if (window_size <= 0 || window_size % 2 != 0 || window_size > kMaxWindowSize) {
         window_size = kDefaultWindowSize;
@@ -163,7 +163,7 @@ bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, int32_t sa
     s.take_linear = __builtin_cpu_supports("avx2") ? take_linear_avx2 : take_linear_baseline;
 
     s.domain[0] = 0.0f;
-    s.domain[1] = static_cast<float>(sample_rate / 2);
+    s.domain[1] = static_cast<float>(s.sample_rate / 2);
     publish_bins(s, edge_to_bin(s, s.domain[0]), edge_to_bin(s, s.domain[1]));
     s.smooth_primed = 0;
 

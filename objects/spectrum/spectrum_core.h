@@ -87,11 +87,12 @@ struct Spectrum {
 };
 
 // Checks the creation arguments (0 stands for a missing or non-integer
-// argument), posts their console lines, derives the sizes and the full domain,
+// argument), posts their console lines, takes the sample rate (truncated
+// towards zero), derives the sizes and the full domain,
 // and takes the frames, plans and buffers. False when memory or a plan could
 // not be had: the analyser then holds nothing and processes nothing (a line is
 // posted). `s` must be freshly constructed.
-bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, int32_t sample_rate,
+bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, double sample_rate,
                    const lyrcore::Allocator& alloc, const lyrcore::Reporter& report);
 // Gives back everything spectrum_open took; safe on a failed or closed analyser.
 void spectrum_close(Spectrum& s);
@@ -100,7 +101,8 @@ void spectrum_close(Spectrum& s);
 // with their console lines and publishes the new bins.
 void spectrum_set_domain(Spectrum& s, std::optional<float> low, std::optional<float> high);
 Bins spectrum_bins(const Spectrum& s);
-// Takes a new sample rate (truncated towards zero); the bins keep their values.
+// Takes a new sample rate (truncated towards zero; one that is not a positive
+// 32-bit number counts as 0, which gives empty lists); the bins keep their values.
 void spectrum_set_sample_rate(Spectrum& s, double hz);
 
 // The audio side: feeds a block of samples to every frame. logamp 1 takes
