@@ -215,8 +215,8 @@ int64_t expect_same_bits(const Sweep& w, int32_t logamp, uint32_t seed, bool bas
                 EXPECT_EQ(sent.lists[next].frame, i);
                 EXPECT_EQ(sent.lists[next].values.size(), r.completed.size());
                 if (sent.lists[next].values.size() != r.completed.size()) return lists;
-                EXPECT_EQ(0, std::memcmp(sent.lists[next].values.data(), r.completed.data(),
-                                         sizeof(float) * r.completed.size()))
+                EXPECT_TRUE(r.completed.empty() || std::memcmp(sent.lists[next].values.data(), r.completed.data(),
+                                                               sizeof(float) * r.completed.size()) == 0)
                     << "list of frame " << i << " after " << t << " samples";
                 ++next;
                 ++lists;
