@@ -133,10 +133,16 @@ bool take_buffers(Spectrum& s) {
 
 // The same loop built for AVX2 and for the baseline. Square root, product and
 // narrowing are exactly rounded on both paths, so the bits are the same.
+#if defined(__x86_64__) || defined(__i386__)
 [[gnu::target("avx2")]] void take_linear_avx2(float* out, const fftw_complex* spectrum, int32_t from, int32_t to,
                                               double scale) {
     linear_magnitudes(out, spectrum, from, to, scale);
 }
+#else
+void take_linear_avx2(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale) {
+    linear_magnitudes(out, spectrum, from, to, scale);
+}
+#endif
 void take_linear_baseline(float* out, const fftw_complex* spectrum, int32_t from, int32_t to, double scale) {
     linear_magnitudes(out, spectrum, from, to, scale);
 }
@@ -160,7 +166,11 @@ bool spectrum_open(Spectrum& s, int32_t window_size, int32_t overlap, double sam
     s.half_size = window_size / 2;
     s.scale = lyrdsp::analysis_scale(s.half_size);
     s.list_capacity = std::max(s.half_size, kResizeLength);
+#if defined(__x86_64__) || defined(__i386__)
     s.take_linear = __builtin_cpu_supports("avx2") ? take_linear_avx2 : take_linear_baseline;
+#else
+    s.take_linear = take_linear_baseline;
+#endif
 
     s.domain[0] = 0.0f;
     s.domain[1] = static_cast<float>(s.sample_rate / 2);
