@@ -36,6 +36,12 @@ void declare_attribute(t_class* c, const AttrDecl& d) {
     }
 }
 
+short creation_argument_count(short argc, const t_atom* argv) {
+    short n = 0;
+    while (n < argc && !(atom_gettype(&argv[n]) == A_SYM && atom_getsym(&argv[n])->s_name[0] == '@')) ++n;
+    return n;
+}
+
 void post_banner(const char* class_name) {
     // The class name may not contain a formatting directive; pass it as an argument.
     post("%s : by the lyr authors", class_name);

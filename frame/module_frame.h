@@ -37,6 +37,10 @@ struct AttrDecl {
 // custom setter and clip filter in the order `sequence` gives.
 void declare_attribute(t_class* c, const AttrDecl& decl);
 
+// How many creation arguments stand before the first attribute name ("@name"):
+// in "1024 @interval 500" only the 1024 is a creation argument.
+short creation_argument_count(short argc, const t_atom* argv);
+
 // The two console lines every class posts when its module defines it.
 void post_banner(const char* class_name);
 

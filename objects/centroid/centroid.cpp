@@ -23,10 +23,7 @@ void* centroid_new(t_symbol*, short argc, t_atom* argv) {
     attr_args_process(x, argc, argv);
     // Creation arguments stand before the first attribute name: in
     // "@logamp 1" the 1 is the attribute's value, not an overlap.
-    short positional = 0;
-    while (positional < argc &&
-           !(atom_gettype(&argv[positional]) == A_SYM && atom_getsym(&argv[positional])->s_name[0] == '@'))
-        ++positional;
+    const short positional = lyrframe::creation_argument_count(argc, argv);
     const int64_t window_size = positional > 0 && atom_gettype(&argv[0]) == A_LONG ? atom_getlong(&argv[0]) : 0;
     const int64_t overlap = positional > 1 && atom_gettype(&argv[1]) == A_LONG ? atom_getlong(&argv[1]) : -1;
     lyrcentroid::setup(x->core, window_size, overlap, lyrframe::host_allocator(), lyrframe::host_reporter());

@@ -23,10 +23,7 @@ void* spectrum_new(t_symbol*, short argc, t_atom* argv) {
     new (&x->core) lyrspectrum::Spectrum{};
     // Creation arguments stand before the first attribute name: in
     // "@interval 500" the 500 belongs to the attribute, not to the overlap.
-    short positional = 0;
-    while (positional < argc && !(atom_gettype(&argv[positional]) == A_SYM &&
-                                  atom_getsym(&argv[positional])->s_name[0] == '@'))
-        ++positional;
+    const short positional = lyrframe::creation_argument_count(argc, argv);
     auto integer_argument = [&](short i) -> int32_t {
         return i < positional && atom_gettype(&argv[i]) == A_LONG ? atom_getlong(&argv[i]) : 0;
     };
