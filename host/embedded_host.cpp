@@ -461,6 +461,12 @@ void* Host::instance(const std::string& name) const { return instance_or_throw(n
 
 std::vector<Event> Host::take_events() { return std::exchange(state().events, {}); }
 
+std::vector<std::string> Host::take_lines() {
+    std::vector<std::string> out;
+    for (const Event& e : take_events()) out.push_back(e.line());
+    return out;
+}
+
 void Host::set_listener(Listener fn, void* context) {
     state().listener = fn;
     state().listener_context = context;

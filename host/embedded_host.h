@@ -96,6 +96,8 @@ public:
 
     // Every event since the last call, in order.
     std::vector<Event> take_events();
+    // The same, each as the runner prints it.
+    std::vector<std::string> take_lines();
     // Called with each event as it happens (the runner prints through this).
     using Listener = void (*)(void* context, const Event& e);
     void set_listener(Listener fn, void* context);

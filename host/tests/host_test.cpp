@@ -17,11 +17,7 @@ protected:
         host.create("p", "lyr.probe~");
         host.take_events();
     }
-    std::vector<std::string> lines() {
-        std::vector<std::string> out;
-        for (const Event& e : host.take_events()) out.push_back(e.line());
-        return out;
-    }
+    std::vector<std::string> lines() { return host.take_lines(); }
     Host host;
 };
 

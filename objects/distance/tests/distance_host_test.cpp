@@ -20,11 +20,7 @@ protected:
         EXPECT_TRUE(host.create("d", "lyr.distance"));
         host.take_events();
     }
-    Lines lines() {
-        Lines out;
-        for (const Event& e : host.take_events()) out.push_back(e.line());
-        return out;
-    }
+    Lines lines() { return host.take_lines(); }
     void right(const std::string& message) { host.send("d", 1, message); }
     void left(const std::string& message) { host.send("d", 0, message); }
 
