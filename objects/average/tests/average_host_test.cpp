@@ -12,8 +12,8 @@
 
 namespace {
 
-using lyrframe::testing::event_lines;
-using lyrframe::testing::Lists;
+using lyrtest::event_lines;
+using lyrtest::Lists;
 using Lines = std::vector<std::string>;
 
 class AverageHost : public ::testing::Test {
@@ -25,7 +25,7 @@ protected:
         host.take_events();
     }
 
-    Lists send(const std::vector<std::string>& messages) { return lyrframe::testing::send_lists(host, "a", messages); }
+    Lists send(const std::vector<std::string>& messages) { return lyrtest::send_lists(host, "a", messages); }
     std::vector<double> last(const std::vector<std::string>& messages) {
         Lists out = send(messages);
         return out.empty() ? std::vector<double>{-12345} : out.back();
@@ -165,7 +165,7 @@ TEST(AverageHostCreate, AttributeArguments) {
     lyrhost::Host host;
     ASSERT_TRUE(host.create("a", "lyr.average", "@size 2 @mode 3"));
     host.take_events();
-    EXPECT_EQ(lyrframe::testing::send_lists(host, "a", {"3", "5", "4"}),
+    EXPECT_EQ(lyrtest::send_lists(host, "a", {"3", "5", "4"}),
               (Lists{{3}, {static_cast<float>(std::sqrt(17.0))}, {static_cast<float>(std::sqrt(20.5))}}));
 }
 

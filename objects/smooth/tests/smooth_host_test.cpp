@@ -10,8 +10,8 @@
 
 namespace {
 
-using lyrframe::testing::event_lines;
-using lyrframe::testing::Lists;
+using lyrtest::event_lines;
+using lyrtest::Lists;
 
 class SmoothHost : public ::testing::Test {
 protected:
@@ -22,7 +22,7 @@ protected:
         host.take_events();
     }
 
-    Lists send(const std::vector<std::string>& messages) { return lyrframe::testing::send_lists(host, "s", messages); }
+    Lists send(const std::vector<std::string>& messages) { return lyrtest::send_lists(host, "s", messages); }
 };
 
 TEST_F(SmoothHost, WorkedCases) {
@@ -125,7 +125,7 @@ TEST(SmoothHostCreate, DefaultsAndNullRecord) {
     ASSERT_TRUE(host.create("s", "lyr.smooth"));
     host.take_events();
     // size 10: 2 / 11 of the way
-    EXPECT_EQ(lyrframe::testing::send_lists(host, "s", {"0", "11"}), (Lists{{0}, {2}}));
+    EXPECT_EQ(lyrtest::send_lists(host, "s", {"0", "11"}), (Lists{{0}, {2}}));
     host.fail_next_object_alloc();
     EXPECT_FALSE(host.create("t", "lyr.smooth"));
 }

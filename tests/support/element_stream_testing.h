@@ -9,7 +9,7 @@
 
 #include "embedded_host.h"
 
-namespace lyrframe::testing {
+namespace lyrtest {
 
 using Lists = std::vector<std::vector<double>>;
 
@@ -35,4 +35,4 @@ inline std::vector<std::string> event_lines(lyrhost::Host& host) {
     return lines;
 }
 
-}  // namespace lyrframe::testing
+}  // namespace lyrtest
