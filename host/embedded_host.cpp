@@ -327,13 +327,14 @@ void Host::record(const std::string& name, int outlet, const std::string& file) 
     auto& outs = x->o_host->outlets;
     if (outlet < 0 || outlet >= static_cast<int>(outs.size()) || outs[static_cast<size_t>(outlet)]->type != "signal")
         throw HostError(name + " has no signal outlet " + std::to_string(outlet));
-    Recording& r = state().recordings[{x, outlet}];
-    r.samples.clear();
-    r.file = file;
+    Recording r;
+    for (int i = 0; i < outlet; ++i)
+        if (outs[static_cast<size_t>(i)]->type == "signal") ++r.signal_index;
     if (!file.empty()) {
-        std::ofstream out(file, std::ios::trunc);
-        if (!out) throw HostError("cannot write " + file);
+        r.out = std::make_unique<std::ofstream>(file, std::ios::trunc);
+        if (!*r.out) throw HostError("cannot write " + file);
     }
+    state().recordings[{x, outlet}] = std::move(r);
 }
 
 const std::vector<float>& Host::recorded(const std::string& name, int outlet) const {
@@ -400,20 +401,15 @@ static void run_vector(HostState& s) {
         routine(e.words.data());
     }
     for (auto& [key, r] : s.recordings) {
-        auto [x, outlet] = key;
-        int ordinal = 0;  // which signal outlet, from the left
-        for (int i = 0; i < outlet; ++i)
-            if (x->o_host->outlets[static_cast<size_t>(i)]->type == "signal") ++ordinal;
         for (auto& b : s.buffers) {
-            if (b->owner != x || ordinal >= static_cast<int>(b->outputs.size())) continue;
-            const auto& v = b->outputs[static_cast<size_t>(ordinal)];
+            if (b->owner != key.first || r.signal_index >= static_cast<int>(b->outputs.size())) continue;
+            const auto& v = b->outputs[static_cast<size_t>(r.signal_index)];
             r.samples.insert(r.samples.end(), v.begin(), v.end());
-            if (!r.file.empty()) {
-                std::ofstream out(r.file, std::ios::app);
+            if (r.out) {
                 char line[64];
                 for (float f : v) {
                     std::snprintf(line, sizeof line, "%.9g\n", static_cast<double>(f));
-                    out << line;
+                    *r.out << line;
                 }
             }
         }
@@ -446,6 +442,8 @@ void Host::run_ms(double ms) {
         }
     }
     s.now = until;
+    for (auto& [key, r] : s.recordings)
+        if (r.out) r.out->flush();  // a file is complete whenever time stands still
 }
 
 void Host::run_samples(int64_t samples) { run_ms(static_cast<double>(samples) * 1000.0 / state().sample_rate); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -127,7 +128,8 @@ struct Source {
 
 struct Recording {
     std::vector<float> samples;
-    std::string file;
+    int signal_index = 0;                // which signal outlet, from the left
+    std::unique_ptr<std::ofstream> out;  // the file the samples also go to, if any
 };
 
 struct ChainEntry {
